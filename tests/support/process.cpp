@@ -230,3 +230,13 @@ std::string Hex(const void *Bytes, size_t Count)
     }
     return Text;
 }
+
+Finished_Run Run_To_End(const std::vector<std::string> &Argv, const std::vector<std::string> &Env,
+                        const std::string &Input, int TimeoutMs)
+{
+    Process Program(Argv, Env);
+    Program.Write(Input);
+    Program.Close_Input();
+    const int Status = Program.Wait(TimeoutMs);
+    return {Status, Program.Output(), Program.Errors()};
+}

@@ -59,3 +59,13 @@ class Temp_Dir {
 std::string Read_File(const std::string &Path);
 void Write_File(const std::string &Path, const std::string &Bytes);
 std::string Hex(const void *Bytes, size_t Count);   // "A5 01 ..." upper case, blank-separated
+
+// A run that has ended: its exit status (-1 when it had to be killed) and what it printed.
+struct Finished_Run {
+    int Status;
+    std::string Output, Errors;
+};
+
+// Runs a program with Input on its standard input, then end of input, and waits for it to end.
+Finished_Run Run_To_End(const std::vector<std::string> &Argv, const std::vector<std::string> &Env,
+                        const std::string &Input, int TimeoutMs);
