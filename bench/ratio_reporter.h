@@ -25,7 +25,8 @@ class Ratio_Reporter : public benchmark::ConsoleReporter {
                 Seconds_[Each.benchmark_name()] = Each.GetAdjustedRealTime();
     }
 
-    // The measured time per iteration of a benchmark by its full name (in its own time unit), or 0.
+    // The measured time per iteration of a benchmark by its full name, or 0. Compare only benchmarks
+    // that share a time unit.
     double Time_Of(const std::string &Name) const
     {
         auto Found = Seconds_.find(Name);
