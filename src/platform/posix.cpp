@@ -6,6 +6,7 @@
 // for GetLastError.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -313,32 +314,29 @@ BOOL ReadFile(HANDLE Handle, void *Buffer, DWORD Count, DWORD *Read, void *Overl
     const int Fd = Fd_Of(Handle);
     uint8_t *Bytes = (uint8_t *)Buffer;
 
+    // Take what is queued first and wait only when nothing is: a chunk streaming in costs one read
+    // per burst the kernel hands over, not a poll and a read.
     while (*Read < Count) {
-        int Wait = -1;
-        if (Deadline >= 0) {
-            const int64_t Remaining = Deadline - Now_Ms();
-            if (Remaining <= 0)
-                return TRUE;   // the time-out: success, with what came
-            Wait = (int)Remaining;
-        }
-        struct pollfd Ready = {Fd, POLLIN, 0};
-        const int Events = poll(&Ready, 1, Wait);
-        if (Events < 0) {
-            if (errno == EINTR)
-                continue;
-            return Fail(errno);
-        }
-        if (Events == 0)
-            continue;   // the deadline check above ends the read
-        ssize_t Got = read(Fd, Bytes + *Read, Count - *Read);
+        if (Deadline >= 0 && Now_Ms() >= Deadline)
+            return TRUE;   // the time-out: success, with what came
+        const ssize_t Got = read(Fd, Bytes + *Read, Count - *Read);
         if (Got > 0) {
             *Read += (DWORD)Got;
             continue;
         }
-        if (Got < 0 && (errno == EINTR || errno == EAGAIN))
+        if (Got == 0)
+            return Fail(EIO);   // end of file on a terminal: the other end has hung up
+        if (errno == EINTR)
             continue;
-        // 0 bytes from a ready terminal, or EIO: the other end has hung up.
-        return Fail(Got < 0 ? errno : EIO);
+        if (errno != EAGAIN)
+            return Fail(errno);   // EIO when the other end has hung up
+
+        int Wait = -1;
+        if (Deadline >= 0)
+            Wait = (int)std::max<int64_t>(Deadline - Now_Ms(), 0);
+        struct pollfd Ready = {Fd, POLLIN, 0};
+        if (poll(&Ready, 1, Wait) < 0 && errno != EINTR)
+            return Fail(errno);
     }
     return TRUE;
 }
