@@ -56,14 +56,15 @@ static void Draw_Gratings(cv::Mat &Chart, cv::Rect Area, bool Vertical)
 // Small print on a white card: the fine, irregular detail of a label or a data sheet.
 static void Draw_Text(cv::Mat &Chart, cv::Rect Area, double Scale)
 {
-    cv::rectangle(Chart, Area, cv::Scalar(235, 235, 235), cv::FILLED);
+    cv::Mat Card = Chart(Area);   // drawing into the card alone clips the lines at its edges
+    Card.setTo(cv::Scalar(235, 235, 235));
     static const char *Lines[] = {"FIELDCAM 0123456789 ABCDEFGHIJKLM", "soil 8in1 TERRA8K NPK EC SAL T/H",
                                   "nopqrstuvwxyz -+/()[] 1.8V 4.38V", "RSSI -71dBm HyperRAM OK LED GREEN"};
     const int Step = (int)std::lround(14 * Scale);
     int K = 0;
-    for (int Y = Area.y + Step; Y < Area.y + Area.height - 2; Y += Step, K++)
-        cv::putText(Chart, Lines[K % 4], cv::Point(Area.x + 4, Y), cv::FONT_HERSHEY_PLAIN, Scale,
-                    cv::Scalar(20, 20, 20), 1, cv::LINE_AA);
+    for (int Y = Step; Y < Area.height - 2; Y += Step, K++)
+        cv::putText(Card, Lines[K % 4], cv::Point(4, Y), cv::FONT_HERSHEY_PLAIN, Scale, cv::Scalar(20, 20, 20), 1,
+                    cv::LINE_AA);
 }
 
 // The whole chart, BGR 8-bit, SIDE x SIDE. The centre is what the small crops see, so it carries a

@@ -89,5 +89,5 @@ int main(int Argc, char **Argv)
         }
     XDestroyImage(Image);
     XCloseDisplay(Screen);
-    return cv::imwrite(Argv[2], Picture) ? 0 : 1;
+    return cv::imwrite(Argv[2], Picture, {cv::IMWRITE_PNG_COMPRESSION, 9}) ? 0 : 1;
 }
