@@ -25,6 +25,7 @@ class Emulator {
     // The tool's side, opened like fieldcam opens it (through the link, raw, non-blocking).
     bool Connect();
     int Fd() const { return Fd_; }
+    void Forget_Fd() { Fd_ = -1; }   // after the test closed it itself
 
     void Send(const std::vector<uint8_t> &Record);
     // Reads until Count bytes have come or TimeoutMs has passed since the call.

@@ -1,6 +1,8 @@
 // fieldcam-emu on a real pseudo-terminal: the exchange of a frame chunk by chunk, the sensor bus,
 // the port link, the scene it renders, and each way it can be told to misbehave.
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -343,4 +345,29 @@ TEST(Emulator, HelpListsEveryOption)
                                "--stop-after", "--resume-after", "--short-chunk", "--hangup-at-chunk", "--garbage"})
         EXPECT_NE(Help.Output.find(Option), std::string::npos) << Option;
     EXPECT_EQ(Run_To_End({Emulator_Path(), "--short-chunk", "x"}, {}, "", 5000).Status, 2);
+}
+
+// fieldcam locks its port (flock, then TIOCEXCL). A pty stays exclusive after the tool closes it, and
+// would refuse the tool's next run (unless it runs as root): the emulator clears the flag once the
+// tool's lock has gone, and not before.
+TEST(Emulator, FreesThePortForTheNextRunOfTheTool)
+{
+    Emulator Device({"--flat", "100,200,300"});
+    ASSERT_TRUE(Device.Started());
+    ASSERT_TRUE(Device.Connect());
+    ASSERT_EQ(flock(Device.Fd(), LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(ioctl(Device.Fd(), TIOCEXCL), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int Exclusive = 0;
+    ASSERT_EQ(ioctl(Device.Fd(), TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 1);   // still the tool's
+
+    const int Probe = open(Device.Slave_Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);   // root passes
+    ASSERT_GE(Probe, 0);
+    close(Device.Fd());
+    Device.Forget_Fd();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(ioctl(Probe, TIOCGEXCL, &Exclusive), 0);
+    EXPECT_EQ(Exclusive, 0);
+    close(Probe);
 }
