@@ -18,13 +18,13 @@ static const int SIDE = (int)SCENE_SIDE;
 // A star of alternating black and white wedges: the finer its centre, the sharper the lens.
 static void Draw_Star(cv::Mat &Chart, cv::Point Centre, int Radius, int Spokes)
 {
+    static const cv::Vec3b Black(15, 15, 15), White(245, 245, 245);
     for (int Y = -Radius; Y <= Radius; Y++)
         for (int X = -Radius; X <= Radius; X++) {
             if (X * X + Y * Y > Radius * Radius)
                 continue;
             const double Angle = std::atan2((double)Y, (double)X);
-            const bool White = std::sin(Angle * Spokes / 2) >= 0;
-            Chart.at<cv::Vec3b>(Centre.y + Y, Centre.x + X) = White ? cv::Vec3b(245, 245, 245) : cv::Vec3b(15, 15, 15);
+            Chart.at<cv::Vec3b>(Centre.y + Y, Centre.x + X) = std::sin(Angle * Spokes / 2) >= 0 ? White : Black;
         }
 }
 
@@ -42,14 +42,15 @@ static void Draw_Bars(cv::Mat &Chart, cv::Rect Area)
 // Line pairs getting finer: the detail that goes first when the focus drifts.
 static void Draw_Gratings(cv::Mat &Chart, cv::Rect Area, bool Vertical)
 {
-    static const int Periods[] = {12, 8, 6, 4, 3, 2};
+    static const int Periods[] = {16, 12, 8, 6, 4, 2};
+    static const cv::Vec3b Ink(25, 25, 25), Paper(230, 230, 230);
     const int Bands = 6, Length = Vertical ? Area.height : Area.width;
     for (int B = 0; B < Bands; B++)
         for (int T = Length * B / Bands; T < Length * (B + 1) / Bands; T++)
             for (int S = 0; S < (Vertical ? Area.width : Area.height); S++) {
-                const bool Dark = (S / (Periods[B] / 2 ? Periods[B] / 2 : 1)) % 2 == 0;
+                const bool Dark = (S / (Periods[B] / 2)) % 2 == 0;
                 const cv::Point P = Vertical ? cv::Point(Area.x + S, Area.y + T) : cv::Point(Area.x + T, Area.y + S);
-                Chart.at<cv::Vec3b>(P) = Dark ? cv::Vec3b(25, 25, 25) : cv::Vec3b(230, 230, 230);
+                Chart.at<cv::Vec3b>(P) = Dark ? Ink : Paper;
             }
 }
 

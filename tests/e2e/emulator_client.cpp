@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <regex>
 
 #include <gtest/gtest.h>
 
@@ -26,10 +25,12 @@ Emulator::Emulator(const std::vector<std::string> &Args, int Com) : Com_(Com)
     Program_ = std::make_unique<Process>(Argv, std::vector<std::string>{Env()});
     if (!Program_->Wait_For_Output("at fieldcam's port prompt\n", 10000))
         return;
-    std::smatch Match;
-    static const std::regex Line("fieldcam-emu: device on COM([0-9]+) \\((/dev/[^)]+)\\): type ([0-9]+) at");
-    if (std::regex_search(Program_->Output(), Match, Line))
-        SlavePath_ = Match[2];
+    // "fieldcam-emu: device on COM<N> (<slave path>): type <N> at fieldcam's port prompt"
+    const std::string &Line = Program_->Output();
+    const std::string Head = "fieldcam-emu: device on COM" + std::to_string(Com) + " (";
+    const size_t Open = Line.find(Head), Close = Line.find("): type " + std::to_string(Com) + " at");
+    if (Open == 0 && Close != std::string::npos)
+        SlavePath_ = Line.substr(Head.size(), Close - Head.size());
 }
 
 Emulator::~Emulator()
