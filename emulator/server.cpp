@@ -16,6 +16,7 @@
 #include "telemetry.h"
 
 static const uint64_t NEW_FRAME_PAUSE_MS = 250;   // a longer pause than this starts a new frame
+static const uint64_t TOOL_READ_TIMEOUT_MS = 1000;   // every read of the tool ends by then
 static const uint64_t STALL_MS = 1500;            // the tool gave up on a read long before this
 static const int POLL_MS = 100;                   // how often a waiting loop looks at the stop flag
 
@@ -178,29 +179,41 @@ static void Send_Status(Server &Device)
     Send(Device, Record, DEV_STAT_SIZE);
 }
 
-// One frame request. Returns false when the device hangs up on it (--hangup-at-chunk).
-static bool Frame_Request(Server &Device, const uint8_t *Record, uint64_t Now)
+// One frame request, answered or, while the device is silent, only counted. Returns false when the
+// device hangs up on it (--hangup-at-chunk).
+static bool Frame_Request(Server &Device, const uint8_t *Record, uint64_t Now, bool Answer)
 {
     const Options &Opts = *Device.Opts;
     const uint32_t Crop = (uint32_t)Record[CMD_CROP_HIGH] << 8 | Record[CMD_CROP_LOW];
-    if (!Device.InFrame || Now - Device.LastActivityMs > NEW_FRAME_PAUSE_MS || Crop != Device.Crop)
+    if (!Device.InFrame || Now - Device.LastActivityMs > NEW_FRAME_PAUSE_MS + Device.ToolWaitMs || Crop != Device.Crop)
         Begin_Frame(Device, Crop, Record[CMD_FLASH_ENABLE] != 0);
-    if (Opts.HangupAtChunk && Device.Frames == 1 && Device.Chunk == *Opts.HangupAtChunk)
-        return false;
 
-    if (Device.Chunk == 0)
-        Send_Status(Device);
     const size_t From = (size_t)Device.Chunk * CHUNK_SIZE;
-    size_t Count = std::min<size_t>(CHUNK_SIZE, Device.Size - From);
-    if (Opts.ShortChunk && *Opts.ShortChunk == Device.Chunk)
-        Count = std::min<size_t>(Count, Opts.ShortChunkBytes);
-    Send_Transfer(Device, From, Count);
-    if (++Device.ChunksServed == Opts.StopAfter.value_or(0))
-        Device.SilentSinceMs = Now_Ms();
+    const size_t Whole = std::min<size_t>(CHUNK_SIZE, Device.Size - From);
+    size_t Count = Whole;
+    if (!Answer) {
+        Count = 0;
+    } else {
+        if (Opts.HangupAtChunk && Device.Frames == 1 && Device.Chunk == *Opts.HangupAtChunk)
+            return false;
+        if (Device.Chunk == 0)
+            Send_Status(Device);
+        if (Opts.ShortChunk && *Opts.ShortChunk == Device.Chunk)
+            Count = std::min<size_t>(Count, Opts.ShortChunkBytes);
+        Send_Transfer(Device, From, Count);
+        if (++Device.ChunksServed == Opts.StopAfter.value_or(0))
+            Device.SilentSinceMs = Now_Ms();
+    }
+    // Unanswered, the first request of a frame costs the tool two time-outs: the status record's
+    // read and chunk 0's.
+    if (!Answer)
+        Device.ToolWaitMs = (Device.Chunk == 0 ? 2 : 1) * TOOL_READ_TIMEOUT_MS;
+    else
+        Device.ToolWaitMs = Count < Whole ? TOOL_READ_TIMEOUT_MS : 0;
 
     if (++Device.Chunk == Device.Requests) {
         Device.InFrame = false;
-        if (Opts.Garbage) {
+        if (Answer && Opts.Garbage) {
             const std::vector<uint8_t> Garbage(Opts.Garbage, 0x55);
             Send(Device, Garbage.data(), Garbage.size());
         }
@@ -229,10 +242,11 @@ static bool Handle_Record(Server &Device, const uint8_t *Record)
     Log_Record(Device, Record);
     const uint64_t Now = Now_Ms();
     bool Going_On = true;
-    if (Is_Silent(Device, Now)) {
-        // Nothing is answered; the pause that follows starts the next frame afresh.
-    } else if (Record[CMD_CODE] == CMD_FRAME_REQUEST) {
-        Going_On = Frame_Request(Device, Record, Now);
+    const bool Silent = Is_Silent(Device, Now);
+    if (Record[CMD_CODE] == CMD_FRAME_REQUEST) {
+        Going_On = Frame_Request(Device, Record, Now, !Silent);
+    } else if (Silent) {
+        // Nothing else is answered either.
     } else if (Record[CMD_CODE] == CMD_SENSOR_ADDRESS_REQUEST) {
         Sensor_Request(Device, Record);
     } else {

@@ -5,7 +5,9 @@
 // the remainder of the transfer size that the request's crop field gives (possibly a full chunk,
 // possibly nothing). After the final chunk the next request starts a new frame, and so does a
 // request after a pause of more than 250 ms, so a pull the tool broke off does not leave the device
-// out of step. A sensor address request (0xF5) gets a 16-byte reply whose byte 0 is the result:
+// out of step. A pause the device caused itself does not count: after an answer it cut short or
+// withheld, the tool waits out its 1000 ms read time-out before asking for the next chunk, and the
+// device keeps its place (a silent device counts the requests it leaves unanswered). A sensor address request (0xF5) gets a 16-byte reply whose byte 0 is the result:
 // OK the first time an address is set, ALREADY SET after. Other records are logged and ignored.
 // Nothing is ever sent unasked unless an option says so.
 #pragma once
@@ -38,6 +40,8 @@ struct Server {
     uint32_t Crop = 0, Chunk = 0, Requests = 0, Size = 0;
     uint64_t Frames = 0;                     // frames begun over the run
     uint64_t LastActivityMs = 0;             // last request taken or answer finished
+    uint64_t ToolWaitMs = 0;                 // how long the tool waits out the last answer: its read
+                                             // time-out when that answer came short or not at all
 
     uint64_t ChunksServed = 0;               // for --stop-after
     uint64_t SilentSinceMs = 0;
