@@ -19,13 +19,13 @@ static inline __m256d Luminance_Four(__m128i Pixels, int Offset)
                          _mm256_mul_pd(Red, _mm256_set1_pd(FOCUS_WEIGHT_RED)));
 }
 
-uint32_t Luminance_Row_Avx2(const uint8_t *Row, uint32_t H, double *Lum)
+uint32_t Luminance_Run_Avx2(const uint8_t *Pixels, uint32_t Count, double *Lum)
 {
     uint32_t J = 0;
-    for (; J + 8 <= H; J += 8) {
+    for (; J + 8 <= Count; J += 8) {
         // Bytes 0 to 15 hold pixels 0 to 3 from byte 0; bytes 8 to 23 hold pixels 4 to 7 from byte 4.
-        const __m128i Low = _mm_loadu_si128((const __m128i *)(Row + 3 * J));
-        const __m128i High = _mm_loadu_si128((const __m128i *)(Row + 3 * J + 8));
+        const __m128i Low = _mm_loadu_si128((const __m128i *)(Pixels + 3 * J));
+        const __m128i High = _mm_loadu_si128((const __m128i *)(Pixels + 3 * J + 8));
         _mm256_storeu_pd(Lum + J, Luminance_Four(Low, 0));
         _mm256_storeu_pd(Lum + J + 4, Luminance_Four(High, 4));
     }

@@ -22,12 +22,12 @@ static inline __m128d Luminance_Two(__m128i Pixels, int First)
                       _mm_mul_pd(Red, _mm_set1_pd(FOCUS_WEIGHT_RED)));
 }
 
-uint32_t Luminance_Row_Ssse3(const uint8_t *Row, uint32_t H, double *Lum)
+uint32_t Luminance_Run_Ssse3(const uint8_t *Pixels, uint32_t Count, double *Lum)
 {
     uint32_t J = 0;
-    for (; J + 4 <= H; J += 4) {
+    for (; J + 4 <= Count; J += 4) {
         // The step's twelve bytes, read as two overlapping eight-byte halves so nothing past them is read.
-        const uint8_t *At = Row + 3 * J;
+        const uint8_t *At = Pixels + 3 * J;
         const __m128i Pixels = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)At),
                                                   _mm_loadl_epi64((const __m128i *)(At + 4)));
         _mm_storeu_pd(Lum + J, Luminance_Two(Pixels, 0));
