@@ -1,4 +1,4 @@
-// Hostile operators: a few hundred generated dialogues typed into the real fieldcam binary.
+// Hostile operators: two hundred generated dialogues typed into the real fieldcam binary.
 //
 // Each dialogue is a list of steps, each the text fieldcam prints (its prompt), what the operator
 // types, and what fieldcam answers (a message, or nothing). The generator knows what it typed:
@@ -326,7 +326,7 @@ TEST(HostileInput, GeneratedDialoguesWithoutADeviceEndAsDecided)
     Temp_Dir Runtime;
     Generator Make(Seed());
     std::vector<Expected> Cases;
-    for (int K = 0; K < 300; K++) {
+    for (int K = 0; K < 200; K++) {
         const auto Port = Make.No_Port();
         const Dialogue Talk = Make.Make(Port.first, Port.second + ZeroSettings);
         // Two in three typed to the end; the rest cut short at a random step, the first included.
