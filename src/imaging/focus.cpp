@@ -68,8 +68,6 @@ static Luminance_Run_Kernel *Kernel_For(Imaging_Path Path)
 {
 #ifdef FIELDCAM_X86_KERNELS
     if (Imaging_Path_Supported(Path)) {
-        if (Path == IMAGING_AVX2)
-            return Luminance_Run_Avx2;
         if (Path == IMAGING_SSSE3)
             return Luminance_Run_Ssse3;
     }
@@ -123,8 +121,49 @@ static void Fvol4_Sums_By_Blocks(Luminance_Run_Kernel *Kernel, double *Sum1Out, 
     *Sum2Out = Sum2Fvol4;
 }
 
+// A row's walk from step From on by the plain rule, luminances one at a time, and its last lag-1 pair.
+static void Fvol4_Row_Rest(const uint8_t *Row, uint32_t H, uint32_t From, double *Sum1Fvol4, double *Sum2Fvol4)
+{
+    double Sum1 = *Sum1Fvol4, Sum2 = *Sum2Fvol4;
+    double Y0 = Luminance(Row + 3 * From);
+    double Y1 = Luminance(Row + 3 * From + 3);
+    for (uint32_t J = From; J < H - 2; J++) {
+        const double Y2 = Luminance(Row + 3 * J + 6);
+        Sum1 += Y0 * Y1;
+        Sum2 += Y0 * Y2;
+        Y0 = Y1;
+        Y1 = Y2;
+    }
+    *Sum1Fvol4 = Sum1 + Y0 * Y1;
+    *Sum2Fvol4 = Sum2;
+}
+
+#ifdef FIELDCAM_X86_KERNELS
+// The AVX2 form: the kernel walks each row as far as its vectors reach, the plain rule finishes it.
+static void Fvol4_Sums_By_Rows_Avx2(double *Sum1Out, double *Sum2Out)
+{
+    const uint32_t H = CameraHorizontalPixels;
+    const uint32_t V = CameraVerticalPixels;
+    double Sum1Fvol4 = 0.0;
+    double Sum2Fvol4 = 0.0;
+    for (uint32_t I = 0; Crop_Measurable(H, V) && I < V; I++) {
+        const uint8_t *Row = CameraBuffRgb + 3 * H * I;
+        const uint32_t From = Fvol4_Row_Steps_Avx2(Row, H, &Sum1Fvol4, &Sum2Fvol4);
+        Fvol4_Row_Rest(Row, H, From, &Sum1Fvol4, &Sum2Fvol4);
+    }
+    *Sum1Out = Sum1Fvol4;
+    *Sum2Out = Sum2Fvol4;
+}
+#endif
+
 void Fvol4_Sums_On(Imaging_Path Path, double *Sum1Fvol4, double *Sum2Fvol4)
 {
+#ifdef FIELDCAM_X86_KERNELS
+    if (Path == IMAGING_AVX2 && Imaging_Path_Supported(Path)) {
+        Fvol4_Sums_By_Rows_Avx2(Sum1Fvol4, Sum2Fvol4);
+        return;
+    }
+#endif
     Luminance_Run_Kernel *Kernel = Kernel_For(Path);
     if (Kernel)
         Fvol4_Sums_By_Blocks(Kernel, Sum1Fvol4, Sum2Fvol4);

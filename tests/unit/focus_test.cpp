@@ -120,7 +120,7 @@ TEST_F(Focus, NegativeQuotientIsZeroNotAWrappedNumber)
 TEST_F(Focus, EveryVectorPathGivesThePlainSumsBitForBit)
 {
     std::mt19937 Random(7001);
-    const uint32_t Crops[] = {2, 3, 5, 17, 240, 320, 480, 959, 960};
+    const uint32_t Crops[] = {2, 3, 5, 15, 16, 17, 24, 240, 320, 480, 959, 960};
     for (uint32_t Crop : Crops) {
         Paint(Crop, Crop, [&Random](uint32_t, uint32_t) {
             const uint32_t Bits = Random();
