@@ -80,8 +80,6 @@ static Demosaic_Row_Kernel *Kernel_For(Imaging_Path Path)
 {
 #ifdef FIELDCAM_X86_KERNELS
     if (Imaging_Path_Supported(Path)) {
-        if (Path == IMAGING_AVX2)
-            return Demosaic_Row_Avx2;
         if (Path == IMAGING_SSSE3)
             return Demosaic_Row_Ssse3;
         if (Path == IMAGING_SSE2)
@@ -93,25 +91,47 @@ static Demosaic_Row_Kernel *Kernel_For(Imaging_Path Path)
     return nullptr;
 }
 
+static uint32_t Smaller(uint32_t A, uint32_t B) { return A < B ? A : B; }
+
+// Rows From to From + Rows - 1 from pixel J on, by the plain rule.
+static void Demosaic_Rows_Rest(uint32_t H, uint32_t From, uint32_t Rows, uint32_t J)
+{
+    const uint32_t Stride = H + 4;
+    for (uint32_t I = From; I < From + Rows; I++)
+        for (uint32_t Each = J; Each < H; Each++)
+            Demosaic_Pixel(First_Centre(H) + I * Stride + Each, CameraBuffRgb + 3 * (H * I + Each), Stride, I,
+                           Each);
+}
+
 void Camera_Demosaicing_On(Imaging_Path Path)
 {
+    const uint32_t H = CameraHorizontalPixels;
+    const uint32_t V = CameraVerticalPixels;
+#ifdef FIELDCAM_X86_KERNELS
+    // AVX2 takes bands of rows from even ones; the vectors do each band as far as they reach.
+    if (Path == IMAGING_AVX2 && Imaging_Path_Supported(Path)) {
+        if (!Crop_Fits(H, V))
+            return;
+        for (uint32_t I = 0; I < V; I += DEMOSAIC_BAND_ROWS) {
+            const uint32_t Rows = Smaller(DEMOSAIC_BAND_ROWS, V - I);
+            const uint32_t J = Demosaic_Band_Avx2(First_Centre(H) + I * (H + 4), CameraBuffRgb + 3 * H * I, H,
+                                                  H + 4, Rows);
+            Demosaic_Rows_Rest(H, I, Rows, J);
+        }
+        return;
+    }
+#endif
     Demosaic_Row_Kernel *Kernel = Kernel_For(Path);
     if (!Kernel) {
         Camera_Demosaicing_Plain();
         return;
     }
-    const uint32_t H = CameraHorizontalPixels;
-    const uint32_t V = CameraVerticalPixels;
     if (!Crop_Fits(H, V))
         return;
-
-    const uint32_t Stride = H + 4;
+    // The vectors take each row as far as they reach; the plain rule does the last few pixels.
     for (uint32_t I = 0; I < V; I++) {
-        const uint16_t *Src = First_Centre(H) + I * Stride;
-        uint8_t *Dest = CameraBuffRgb + 3 * H * I;
-        // The vectors take the row as far as they reach; the plain rule does the last few pixels.
-        for (uint32_t J = Kernel(Src, Dest, H, Stride, I & 1); J < H; J++)
-            Demosaic_Pixel(Src + J, Dest + 3 * J, Stride, I, J);
+        const uint32_t J = Kernel(First_Centre(H) + I * (H + 4), CameraBuffRgb + 3 * H * I, H, H + 4, I & 1);
+        Demosaic_Rows_Rest(H, I, 1, J);
     }
 }
 

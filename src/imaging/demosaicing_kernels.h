@@ -11,4 +11,9 @@
 
 uint32_t Demosaic_Row_Sse2(const uint16_t *Src, uint8_t *Dest, uint32_t H, uint32_t Stride, uint32_t OddRow);
 uint32_t Demosaic_Row_Ssse3(const uint16_t *Src, uint8_t *Dest, uint32_t H, uint32_t Stride, uint32_t OddRow);
-uint32_t Demosaic_Row_Avx2(const uint16_t *Src, uint8_t *Dest, uint32_t H, uint32_t Stride, uint32_t OddRow);
+
+// The AVX2 kernel takes a band of Rows rows at once (1 to DEMOSAIC_BAND_ROWS, the first an even row
+// and the rest following it), Src and Dest as above for the band's first row; it does the same pixels
+// in each of them and returns how many (a multiple of 16).
+constexpr uint32_t DEMOSAIC_BAND_ROWS = 4;
+uint32_t Demosaic_Band_Avx2(const uint16_t *Src, uint8_t *Dest, uint32_t H, uint32_t Stride, uint32_t Rows);

@@ -1,6 +1,6 @@
 // The demosaicing rule on 128-bit vectors: eight pixels of one row at a time in 16-bit lanes.
 //
-// Shared by the SSE2, SSSE3 and AVX2 kernels. Everything here is static inline, so each kernel file
+// Shared by the SSE2 and SSSE3 kernels. Everything here is static inline, so each kernel file
 // gets its own copy built with its own instruction set and no copy can leak into another file.
 //
 // Why 16-bit lanes are exact even for samples above 12 bits: a stored value is the low 8 bits of a

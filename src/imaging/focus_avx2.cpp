@@ -28,8 +28,8 @@ static inline void Products_Four(__m256d Y, __m256d Next, double *Lag1, double *
 {
     const __m256d Two = _mm256_permute2f128_pd(Y, Next, 0x21);   // Y(j + 2) of each lane
     const __m256d One = _mm256_shuffle_pd(Y, Two, 0x5);          // Y(j + 1) of each lane
-    _mm256_store_pd(Lag1, _mm256_mul_pd(Y, One));
-    _mm256_store_pd(Lag2, _mm256_mul_pd(Y, Two));
+    _mm256_storeu_pd(Lag1, _mm256_mul_pd(Y, One));
+    _mm256_storeu_pd(Lag2, _mm256_mul_pd(Y, Two));
 }
 
 // Steps J to J + 7 of the two chains of dependent additions, in the plain order, from products stored
@@ -52,7 +52,7 @@ uint32_t Fvol4_Row_Steps_Avx2(const uint8_t *Row, uint32_t H, double *Sum1Fvol4,
 {
     if (H < 16)
         return 0;
-    alignas(32) double Lag1[CAMERA_MAX_PIXELS], Lag2[CAMERA_MAX_PIXELS];
+    double Lag1[CAMERA_MAX_PIXELS], Lag2[CAMERA_MAX_PIXELS];
     double Sum1 = *Sum1Fvol4, Sum2 = *Sum2Fvol4;
     __m256d Y0 = Luminance_Four(_mm_loadu_si128((const __m128i *)Row), 0);
     __m256d Y4 = Luminance_Four(_mm_loadu_si128((const __m128i *)(Row + 8)), 4);
