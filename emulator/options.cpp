@@ -32,7 +32,7 @@ static const char Help[] =
     "  --short-chunk I:N       in every frame, send only the first N bytes of chunk I\n"
     "  --hangup-at-chunk I     on the request for chunk I (0-based) of the first frame, hang up: close\n"
     "                          the pty, remove the link and exit 0\n"
-    "  --garbage N             after the final chunk of each frame, send N unasked bytes (0x55)\n"
+    "  --garbage N             after the final chunk of each frame, send N unasked bytes (0x55), queued\n                          with the frame's last byte so they wait for the tool's next pull\n"
     "  --flat R,G,B            a uniform scene of these 12-bit values instead of the test chart\n"
     "  --sweep-ms MS           period of the focus sweep (default 10000)\n"
     "  --measure               print the render rate, the pty's raw throughput and the serve rate at\n"

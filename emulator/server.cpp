@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "device/acquisition.h"
@@ -179,6 +180,23 @@ static void Send_Status(Server &Device)
     Send(Device, Record, DEV_STAT_SIZE);
 }
 
+// --garbage: unasked bytes between frames. They must be queued at the tool before its next pull
+// begins, whatever the scheduler does, or they would land in that pull as if they were its answer.
+// So they go in one write with the frame's last byte, once the tool has taken everything before it:
+// the tool's final read cannot end before they are queued, and its next pull's purge drops them.
+// At is the last byte's place in the transfer, or SIZE_MAX for a frame without bytes.
+static void Send_Last_Byte_With_Garbage(Server &Device, size_t At)
+{
+    std::vector<uint8_t> Bytes(Device.Opts->Garbage, 0x55);
+    if (At != SIZE_MAX)
+        Bytes.insert(Bytes.begin(), At < Device.TransferBytes ? Device.Transfer[At] : 0);
+    const uint64_t Since = Now_Ms();
+    int Queued = 0;
+    while (ioctl(Device.Pty->Slave, FIONREAD, &Queued) == 0 && Queued > 0 && Now_Ms() - Since < STALL_MS && !*StopFlag)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    Send(Device, Bytes.data(), Bytes.size());
+}
+
 // One frame request, answered or, while the device is silent, only counted. Returns false when the
 // device hangs up on it (--hangup-at-chunk).
 static bool Frame_Request(Server &Device, const uint8_t *Record, uint64_t Now, bool Answer)
@@ -200,7 +218,12 @@ static bool Frame_Request(Server &Device, const uint8_t *Record, uint64_t Now, b
             Send_Status(Device);
         if (Opts.ShortChunk && *Opts.ShortChunk == Device.Chunk)
             Count = std::min<size_t>(Count, Opts.ShortChunkBytes);
-        Send_Transfer(Device, From, Count);
+        if (Opts.Garbage && Device.Chunk + 1 == Device.Requests) {
+            Send_Transfer(Device, From, Count ? Count - 1 : 0);
+            Send_Last_Byte_With_Garbage(Device, Count ? From + Count - 1 : SIZE_MAX);
+        } else {
+            Send_Transfer(Device, From, Count);
+        }
         if (++Device.ChunksServed == Opts.StopAfter.value_or(0))
             Device.SilentSinceMs = Now_Ms();
     }
@@ -211,13 +234,8 @@ static bool Frame_Request(Server &Device, const uint8_t *Record, uint64_t Now, b
     else
         Device.ToolWaitMs = Count < Whole ? TOOL_READ_TIMEOUT_MS : 0;
 
-    if (++Device.Chunk == Device.Requests) {
+    if (++Device.Chunk == Device.Requests)
         Device.InFrame = false;
-        if (Answer && Opts.Garbage) {
-            const std::vector<uint8_t> Garbage(Opts.Garbage, 0x55);
-            Send(Device, Garbage.data(), Garbage.size());
-        }
-    }
     return true;
 }
 
