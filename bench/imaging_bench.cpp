@@ -21,6 +21,7 @@
 #include "imaging/demosaicing.h"
 #include "imaging/focus.h"
 #include "imaging/imaging_paths.h"
+#include "imaging_paths_list.h"
 
 namespace {
 
@@ -218,15 +219,6 @@ void Focus_Sums_Only(benchmark::State &State)
         benchmark::DoNotOptimize(Sum1);
         benchmark::DoNotOptimize(Sum2);
     }
-}
-
-std::vector<Imaging_Path> Supported_Paths()
-{
-    std::vector<Imaging_Path> Paths;
-    for (int Path = IMAGING_PLAIN; Path < IMAGING_PATH_COUNT; Path++)
-        if (Imaging_Path_Supported((Imaging_Path)Path))
-            Paths.push_back((Imaging_Path)Path);
-    return Paths;
 }
 
 std::string Name(const char *What, uint32_t Crop) { return std::string(What) + "/" + std::to_string(Crop); }

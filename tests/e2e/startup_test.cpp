@@ -4,21 +4,13 @@
 
 #include <termios.h>
 
+#include "operator_texts.h"
 #include "process.h"
 #include "test_port.h"
 
 namespace {
 
-const std::string PortPrompt = "Please input COM number (just number): ";
-const std::string OpenFailed = "CreateFile failed with error 2.\n";   // ENOENT: no such port
-const std::string ZeroSettings = "\nBaudRate = 0, ByteSize = 0, Parity = 0, StopBits = 0\n";
-const std::string ModePrompt = "\nSensors address configuration (y/n)?: ";
-const std::string CropPrompt = "Crop resolution (e.g. 240, 320, 480, 960): ";
-const std::string CropRange = "Crop resolution must be a number from 2 to 960\n";
-const std::string FlashPrompt = "Deactivate camera FLASH (y/n)?: ";
-const std::string LedPrompt = "Deactivate RGB LED? (y/n): ";
-const std::string MotorsPrompt = "Deactivate motors? (y/n): ";
-const std::string NoPortUntilMode = PortPrompt + OpenFailed + ZeroSettings + ModePrompt;
+const std::string NoPortUntilMode = PortPrompt + NoSuchPort + ZeroSettings + ModePrompt;
 
 // Runs fieldcam with Input on its standard input (then end of input), without a display.
 Finished_Run Run_Fieldcam(const std::string &Runtime, const std::string &Input)

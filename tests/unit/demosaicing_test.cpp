@@ -10,6 +10,7 @@
 #include "device/acquisition.h"
 #include "imaging/demosaicing.h"
 #include "imaging/imaging_paths.h"
+#include "imaging_paths_list.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ struct Bgr {
 std::ostream &operator<<(std::ostream &Out, const Bgr &Pixel)
 {
     return Out << "(" << Pixel.Blue << ", " << Pixel.Green << ", " << Pixel.Red << ")";
-}
-
-std::vector<Imaging_Path> Supported_Paths()
-{
-    std::vector<Imaging_Path> Paths;
-    for (int Path = IMAGING_PLAIN; Path < IMAGING_PATH_COUNT; Path++)
-        if (Imaging_Path_Supported((Imaging_Path)Path))
-            Paths.push_back((Imaging_Path)Path);
-    return Paths;
 }
 
 // Every test starts from a zero raw frame and gives back the buffers and crop it found.

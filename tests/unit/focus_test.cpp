@@ -11,17 +11,9 @@
 #include "imaging/demosaicing.h"
 #include "imaging/focus.h"
 #include "imaging/imaging_paths.h"
+#include "imaging_paths_list.h"
 
 namespace {
-
-std::vector<Imaging_Path> Supported_Paths()
-{
-    std::vector<Imaging_Path> Paths;
-    for (int Path = IMAGING_PLAIN; Path < IMAGING_PATH_COUNT; Path++)
-        if (Imaging_Path_Supported((Imaging_Path)Path))
-            Paths.push_back((Imaging_Path)Path);
-    return Paths;
-}
 
 class Focus : public ::testing::Test {
   protected:
