@@ -45,18 +45,6 @@ void Set_Up_Frame(void)
     memcpy(DevStat, Status, sizeof DevStat);
 }
 
-// The overlay step of a pass: frame time, rate, text, drawn into the picture.
-void Overlay_Step(cv::Mat &Camera, uint32_t &TimePrev, uint32_t Fvol4)
-{
-    const uint32_t TimeCur = Platform_Clock_Ms_In_Minute();
-    const uint32_t FrameRate = Frame_Rate_Tenths(TimePrev, TimeCur);
-    TimePrev = TimeCur;
-    char Overlay[64];
-    Overlay_Text(Overlay, sizeof Overlay, FrameRate, Fvol4);
-    cv::putText(Camera, Overlay, cv::Point(5, 20), cv::FONT_HERSHEY_SIMPLEX, 0.4, cv::Scalar(255, 255, 255, 0), 1,
-                cv::LINE_8, false);
-}
-
 void Reference_Memcpy_Frame(benchmark::State &State)
 {
     static std::vector<uint8_t> Copy(CAMERA_BUFF_SIZE);
@@ -89,7 +77,7 @@ void Step_Overlay(benchmark::State &State)
     cv::Mat Camera((int)Crop, (int)Crop, CV_8UC3, CameraBuffRgb);
     uint32_t TimePrev = Platform_Clock_Ms_In_Minute();
     for (auto _ : State)
-        Overlay_Step(Camera, TimePrev, 4321);
+        Live_View_Overlay(Camera, &TimePrev, 4321);
 }
 
 void Step_Telemetry(benchmark::State &State)
@@ -124,7 +112,7 @@ void Pass(benchmark::State &State, bool Show)
     for (auto _ : State) {
         Camera_Demosaicing();
         const uint32_t Fvol4 = Compute_Fvol4();
-        Overlay_Step(Camera, TimePrev, Fvol4);
+        Live_View_Overlay(Camera, &TimePrev, Fvol4);
         if (Show)
             cv::imshow("Camera", Camera);
         Telemetry_Print_Line(Null_Out);

@@ -32,6 +32,18 @@ void Overlay_Text(char *Text, size_t Size, uint32_t FrameRate, uint32_t Fvol4)
     snprintf(Text, Size, OverlayFormat, (unsigned)(FrameRate / 10), (unsigned)(FrameRate % 10), (unsigned)Fvol4);
 }
 
+void Live_View_Overlay(cv::Mat &Camera, uint32_t *TimePrev, uint32_t Fvol4)
+{
+    const uint32_t TimeCur = Platform_Clock_Ms_In_Minute();
+    const uint32_t FrameRate = Frame_Rate_Tenths(*TimePrev, TimeCur);
+    *TimePrev = TimeCur;
+
+    char Overlay[64];
+    Overlay_Text(Overlay, sizeof Overlay, FrameRate, Fvol4);
+    cv::putText(Camera, Overlay, cv::Point(5, 20), cv::FONT_HERSHEY_SIMPLEX, 0.4, cv::Scalar(255, 255, 255, 0), 1,
+                cv::LINE_8, false);
+}
+
 bool Live_View(HANDLE hCom)
 {
     if (!Platform_Display_Available()) {
@@ -48,15 +60,7 @@ bool Live_View(HANDLE hCom)
         Camera_Acquisition(hCom);
         Camera_Demosaicing();
         const uint32_t Fvol4 = Compute_Fvol4();
-
-        const uint32_t TimeCur = Platform_Clock_Ms_In_Minute();
-        const uint32_t FrameRate = Frame_Rate_Tenths(TimePrev, TimeCur);
-        TimePrev = TimeCur;
-
-        char Overlay[64];
-        Overlay_Text(Overlay, sizeof Overlay, FrameRate, Fvol4);
-        cv::putText(Camera, Overlay, cv::Point(5, 20), cv::FONT_HERSHEY_SIMPLEX, 0.4, cv::Scalar(255, 255, 255, 0), 1,
-                    cv::LINE_8, false);
+        Live_View_Overlay(Camera, &TimePrev, Fvol4);
         cv::imshow(CameraWindow, Camera);
 
         Telemetry_Print_Line(stdout);
