@@ -52,6 +52,12 @@ struct Acquisition : ::testing::Test {
         setenv("XDG_RUNTIME_DIR", Runtime.Path().c_str(), 1);
         Write_File(Runtime.Path() + "/frame.raw", Frame);
         memcpy(SavedCommand, SendCmd, sizeof SavedCommand);
+        Fill_With_Before();
+    }
+
+    // The buffers as a pull finds them: every byte the value of before.
+    static void Fill_With_Before()
+    {
         memset(CameraBuff, Before, CAMERA_BUFF_SIZE);
         memset(DevStat, Before, DEV_STAT_SIZE);
     }
@@ -123,8 +129,7 @@ TEST_F(Acquisition, EveryChunkLandsInItsOwnSlotAndTheStatusRecordComesOnce)
     for (const auto &Case : Cases) {
         SCOPED_TRACE(Case.Crop);
         ASSERT_EQ(Transfer_Size(Case.Crop, Case.Crop), Case.Size);
-        memset(CameraBuff, Before, CAMERA_BUFF_SIZE);
-        memset(DevStat, Before, DEV_STAT_SIZE);
+        Fill_With_Before();
         Set_Crop(Case.Crop);
         Camera_Acquisition(Port);
         EXPECT_EQ(Hex(DevStat, DEV_STAT_SIZE), Status);
@@ -164,8 +169,7 @@ TEST_F(Acquisition, ADeviceThatFallsSilentAndAnswersAgainGivesWholeFramesAgain)
     const auto Begin = std::chrono::steady_clock::now();
     while (Ms_Since(Begin) < 2500)   // one frame and a half, then silence until the device is back
         Camera_Acquisition(Port);
-    memset(CameraBuff, Before, CAMERA_BUFF_SIZE);
-    memset(DevStat, Before, DEV_STAT_SIZE);
+    Fill_With_Before();
     Camera_Acquisition(Port);
     EXPECT_EQ(Hex(DevStat, DEV_STAT_SIZE), Status);
     EXPECT_TRUE(Holds_Frame(0, 119808));
@@ -177,8 +181,7 @@ TEST_F(Acquisition, BytesLeftFromAnEarlierPullNeverReachTheRecordOrTheFrame)
     Set_Crop(240);
     Camera_Acquisition(Port);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));   // the unasked bytes are queued now
-    memset(CameraBuff, Before, CAMERA_BUFF_SIZE);
-    memset(DevStat, Before, DEV_STAT_SIZE);
+    Fill_With_Before();
     Camera_Acquisition(Port);
     EXPECT_EQ(Hex(DevStat, DEV_STAT_SIZE), Status);
     EXPECT_TRUE(Holds_Frame(0, 119808));

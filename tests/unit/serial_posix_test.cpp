@@ -32,10 +32,16 @@ struct SerialPosix : ::testing::Test {
         const std::string Path = std::string("\\\\.\\COM") + Word;
         return CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     }
-    static void Install_Read_Timeout(HANDLE Port)
+    // Opened as the tool opens it: every read ends at the latest 1000 ms after it began.
+    HANDLE Open_With_Read_Timeout(const char *Word)
     {
+        HANDLE Port = Open(Word);
         COMMTIMEOUTS Timeouts = {0, 0, 1000, 0, 0};
-        ASSERT_TRUE(SetCommTimeouts(Port, &Timeouts));
+        if (Port != INVALID_HANDLE_VALUE && !SetCommTimeouts(Port, &Timeouts)) {
+            CloseHandle(Port);
+            return INVALID_HANDLE_VALUE;
+        }
+        return Port;
     }
     static long long Ms_Since(std::chrono::steady_clock::time_point Start)
     {
@@ -46,9 +52,8 @@ struct SerialPosix : ::testing::Test {
 TEST_F(SerialPosix, ReadReturnsWhatCameAsSuccessWhenTheTimeOutEnds)
 {
     Test_Port Device(Runtime.Path(), 3);
-    HANDLE Port = Open("3");
+    HANDLE Port = Open_With_Read_Timeout("3");
     ASSERT_NE(Port, INVALID_HANDLE_VALUE);
-    Install_Read_Timeout(Port);
 
     Device.Send("12345");
     char Buffer[16] = {0};
@@ -73,9 +78,8 @@ TEST_F(SerialPosix, ReadReturnsWhatCameAsSuccessWhenTheTimeOutEnds)
 TEST_F(SerialPosix, EveryByteValuePassesUnchangedBothWaysAndNothingIsEchoed)
 {
     Test_Port Device(Runtime.Path(), 3);
-    HANDLE Port = Open("3");
+    HANDLE Port = Open_With_Read_Timeout("3");
     ASSERT_NE(Port, INVALID_HANDLE_VALUE);
-    Install_Read_Timeout(Port);
 
     // Carriage return, line feed, XON, XOFF, Ctrl-C, DEL: what a cooked terminal would translate,
     // swallow or act on; then every other byte value.
@@ -101,9 +105,8 @@ TEST_F(SerialPosix, EveryByteValuePassesUnchangedBothWaysAndNothingIsEchoed)
 TEST_F(SerialPosix, ReceivePurgeDropsQueuedBytes)
 {
     Test_Port Device(Runtime.Path(), 3);
-    HANDLE Port = Open("3");
+    HANDLE Port = Open_With_Read_Timeout("3");
     ASSERT_NE(Port, INVALID_HANDLE_VALUE);
-    Install_Read_Timeout(Port);
 
     Device.Send("stale");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -119,9 +122,8 @@ TEST_F(SerialPosix, ReceivePurgeDropsQueuedBytes)
 TEST_F(SerialPosix, AHungUpDeviceFailsTheReadAtOnce)
 {
     Test_Port Device(Runtime.Path(), 3);
-    HANDLE Port = Open("3");
+    HANDLE Port = Open_With_Read_Timeout("3");
     ASSERT_NE(Port, INVALID_HANDLE_VALUE);
-    Install_Read_Timeout(Port);
 
     Device.Hang_Up();
     char Buffer[16];
